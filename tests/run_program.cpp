@@ -1,0 +1,101 @@
+#include "run_program.hpp"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+namespace fixtures {
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
+                      const RunOptions& options) {
+    // A program that ends without reading its input must not take the test down with SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+    int out[2];
+    int in[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::vector<std::string> words = {options.argv0.empty() ? program : options.argv0};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (child == 0) {
+        std::signal(SIGPIPE, SIG_DFL);
+        dup2(in[0], STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) {
+            _exit(126);
+        }
+        if (options.address_space != 0) {
+            const rlimit limit{options.address_space, options.address_space};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(in[0]);
+    // Feed standard input from another thread, so that neither pipe can fill and stall.
+    std::thread feeder([fd = in[1], input = options.input] {
+        std::size_t done = 0;
+        while (done < input.size()) {
+            const ssize_t n = write(fd, input.data() + done, input.size() - done);
+            if (n <= 0 && errno != EINTR) {
+                break;
+            }
+            done += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        close(fd);
+    });
+    RunResult result;
+    char buffer[65536];
+    ssize_t got;
+    while ((got = read(out[0], buffer, sizeof buffer)) != 0) {
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        result.output.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(out[0]);
+    feeder.join();
+    int wait_status = 0;
+    while (waitpid(child, &wait_status, 0) < 0 && errno == EINTR) {
+    }
+    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status)
+                                           : 128 + WTERMSIG(wait_status);
+    return result;
+}
+
+TempFolder::TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "romtools-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+}  // namespace fixtures
