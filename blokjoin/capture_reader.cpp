@@ -88,8 +88,8 @@ int read_capture_block(ConverterState* state, std::int32_t limit) {
         return BLOCK_ERROR;
     }
     if (byte != inverted) {
-        std::printf("%s: Got %u instead of %u Inv. Block No\n", name,
-                    static_cast<unsigned>(byte), static_cast<unsigned>(inverted));
+        std::printf("%s: Got %u instead of %u Inv. Block No\n", name, static_cast<unsigned>(byte),
+                    static_cast<unsigned>(inverted));
         return BLOCK_ERROR;
     }
 

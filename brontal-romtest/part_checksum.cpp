@@ -2,8 +2,8 @@
 
 std::uint16_t add_nibble_word(std::uint16_t accumulator, const std::uint8_t* word) {
     // The first nibble of a word is its least significant.
-    const auto value = static_cast<std::uint16_t>(word[0] | word[1] << 4 | word[2] << 8 |
-                                                  word[3] << 12);
+    const auto value =
+        static_cast<std::uint16_t>(word[0] | word[1] << 4 | word[2] << 8 | word[3] << 12);
     auto sum = static_cast<std::uint16_t>(accumulator + value);
     // Ones'-complement addition: a carry out of bit 15 comes back in at bit 0. The sum is
     // smaller than the accumulator exactly when the addition carried, and then sum + 1 fits.

@@ -7,10 +7,10 @@
 #include "nibble_crc.hpp"
 
 // Image lengths in nibbles that the tester knows.
-inline constexpr std::size_t QUENDRELL_LENGTH = 0x8000;          // one Quendrell ROM
-inline constexpr std::size_t DIRVO_LENGTH = 0x20000;             // one Dirvo ROM
-inline constexpr std::size_t DIRVO_EXTERNAL_LENGTH = 0x30000;    // and an external ROM
-inline constexpr std::size_t TWO_DIRVO_LENGTH = 0x40000;         // two Dirvo ROMs
+inline constexpr std::size_t QUENDRELL_LENGTH = 0x8000;        // one Quendrell ROM
+inline constexpr std::size_t DIRVO_LENGTH = 0x20000;           // one Dirvo ROM
+inline constexpr std::size_t DIRVO_EXTERNAL_LENGTH = 0x30000;  // and an external ROM
+inline constexpr std::size_t TWO_DIRVO_LENGTH = 0x40000;       // two Dirvo ROMs
 
 struct PassLine {
     const char* format;

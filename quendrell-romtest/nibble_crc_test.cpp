@@ -65,15 +65,15 @@ TEST(NibbleCrc, InterleavesRunsAndNeverResetsTheRegister) {
 
 TEST(NibbleCrc, NoRepeatsOrNoRunsReadNothing) {
     // A null image shows that no nibble is read.
-    for (const CrcPass& pass : {CrcPass{0, 16, 1, 0}, CrcPass{5, 16, 1, -3},
-                                CrcPass{0, 16, 0, 4}, CrcPass{0, 16, -1, 4}}) {
+    for (const CrcPass& pass : {CrcPass{0, 16, 1, 0}, CrcPass{5, 16, 1, -3}, CrcPass{0, 16, 0, 4},
+                                CrcPass{0, 16, -1, 4}}) {
         EXPECT_EQ(nibble_crc(nullptr, pass), 0);
     }
 }
 
 TEST(NibbleCrc, SolvedImagesOfEveryKnownLengthAreGood) {
-    for (std::size_t length : {QUENDRELL_LENGTH, DIRVO_LENGTH, DIRVO_EXTERNAL_LENGTH,
-                               TWO_DIRVO_LENGTH}) {
+    for (std::size_t length :
+         {QUENDRELL_LENGTH, DIRVO_LENGTH, DIRVO_EXTERNAL_LENGTH, TWO_DIRVO_LENGTH}) {
         Nibbles image = fixtures::random_nibbles(length, static_cast<std::uint32_t>(length));
         fixtures::make_quendrell_good(image);
         int passes = 0;

@@ -72,7 +72,9 @@ void file_unmap(RomHandle mapping, std::uint32_t size) {
     munmap(reinterpret_cast<void*>(mapping), size);
 }
 
-void file_close(RomHandle file) { close_quietly(static_cast<int>(file)); }
+void file_close(RomHandle file) {
+    close_quietly(static_cast<int>(file));
+}
 
 int file_write_output(const char* name, const std::uint8_t* data, std::size_t size) {
     // Open without truncating and take the lock first: the name may be the very input that a

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@ struct LoadCase {
     Bytes file;
     Bytes nibbles;
     bool packed;
+    friend void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.what; }
 };
 
 class LoadTest : public testing::TestWithParam<LoadCase> {};
@@ -43,15 +45,16 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"packed pairs, low nibble first", {0x21, 0x43}, {1, 2, 3, 4}, true},
         LoadCase{"unpacked", {0x01, 0x02, 0x03, 0x04}, {1, 2, 3, 4}, false},
         LoadCase{"A5 gives 5 then A", {0xA5}, {0x5, 0xA}, true},
-        LoadCase{"only the last byte is high", {0x01, 0x0F, 0x00, 0x10}, {1, 0, 0xF, 0, 0, 0, 0, 1},
+        LoadCase{"only the last byte is high",
+                 {0x01, 0x0F, 0x00, 0x10},
+                 {1, 0, 0xF, 0, 0, 0, 0, 1},
                  true},
         LoadCase{"packed with every odd nibble 0 reads unpacked", {0x0F, 0x03}, {0xF, 3}, false},
-        LoadCase{"one stray high byte packs the whole file", {0x01, 0xF0}, {1, 0, 0, 0xF},
-                 true}),
+        LoadCase{"one stray high byte packs the whole file", {0x01, 0xF0}, {1, 0, 0, 0xF}, true}),
     [](const testing::TestParamInfo<LoadCase>& info) { return std::to_string(info.index); });
 
 class RomFileTest : public testing::Test {
-protected:
+  protected:
     fixtures::TempFolder folder;
     std::string image_path = folder / "image.bin";
     void SetUp() override { fixtures::write_file(image_path, {0x21, 0x43, 0x65}); }
@@ -112,10 +115,9 @@ TEST_F(RomFileTest, ShareModesDecideWhoElseMayOpen) {
         RomShareMode second;
         int result;
     };
-    for (const Case& c : {Case{ROM_SHARE_READ, ROM_SHARE_READ, 0},
-                          Case{ROM_SHARE_READ, ROM_SHARE_NONE, 1},
-                          Case{ROM_SHARE_NONE, ROM_SHARE_READ, 1},
-                          Case{ROM_SHARE_NONE, ROM_SHARE_NONE, 1}}) {
+    for (const Case& c :
+         {Case{ROM_SHARE_READ, ROM_SHARE_READ, 0}, Case{ROM_SHARE_READ, ROM_SHARE_NONE, 1},
+          Case{ROM_SHARE_NONE, ROM_SHARE_READ, 1}, Case{ROM_SHARE_NONE, ROM_SHARE_NONE, 1}}) {
         RomFile first;
         RomFile second;
         ASSERT_EQ(open_rom_file(image_path.c_str(), c.held, &first), 0);

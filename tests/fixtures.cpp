@@ -116,8 +116,10 @@ Bytes read_file(const std::string& path) {
 
 void write_file(const std::string& path, const Bytes& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() ||
-        std::fclose(file) != 0) {
+    const bool written =
+        file != nullptr &&
+        (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
+    if (file == nullptr || std::fclose(file) != 0 || !written) {
         throw std::runtime_error("cannot write " + path);
     }
 }

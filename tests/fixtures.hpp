@@ -39,8 +39,7 @@ Bytes capture_of(const Bytes& data, std::uint8_t first = 1);
 
 // A calculator object that wraps `string`: the "HPHP48-" magic, byte 7, the prolog and the
 // length field in five nibbles each, then the string. `length` defaults to 5 + 2 * characters.
-Bytes wrapped(const Bytes& string, std::uint32_t prolog = STRING_PROLOG,
-              std::int64_t length = -1);
+Bytes wrapped(const Bytes& string, std::uint32_t prolog = STRING_PROLOG, std::int64_t length = -1);
 
 Bytes read_file(const std::string& path);
 void write_file(const std::string& path, const Bytes& bytes);

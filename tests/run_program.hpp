@@ -13,10 +13,10 @@ struct RunResult {
 };
 
 struct RunOptions {
-    std::string directory;             // working folder; empty keeps the current one
-    std::string argv0;                 // the name the program sees as its own; empty: the path
-    std::string input;                 // bytes fed to its standard input
-    std::uint64_t address_space = 0;   // a virtual memory limit in bytes; 0 for none
+    std::string directory;            // working folder; empty keeps the current one
+    std::string argv0;                // the name the program sees as its own; empty: the path
+    std::string input;                // bytes fed to its standard input
+    std::uint64_t address_space = 0;  // a virtual memory limit in bytes; 0 for none
 };
 
 RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,

@@ -1,0 +1,76 @@
+// End-to-end helpers: a test folder of its own for every case, files made in it from fixtures,
+// the built programs run inside it under the names a user would type.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fixtures.hpp"
+#include "run_program.hpp"
+
+namespace fixtures {
+
+class EndToEnd : public testing::Test {
+  protected:
+    TempFolder folder;
+
+    // Runs a program in the test folder; it sees `name` as its own name.
+    RunResult run(const char* program, const std::string& name,
+                  const std::vector<std::string>& arguments, RunOptions options = {}) {
+        options.directory = folder.path;
+        options.argv0 = name;
+        return run_program(program, arguments, options);
+    }
+
+    std::string path(const std::string& name) const { return folder / name; }
+    void put(const std::string& name, const Bytes& bytes) const { write_file(path(name), bytes); }
+    Bytes get(const std::string& name) const { return read_file(path(name)); }
+    bool exists(const std::string& name) const { return access(path(name).c_str(), F_OK) == 0; }
+};
+
+// Holds a BSD lock on a file for as long as it lives, as another program would.
+class HeldLock {
+  public:
+    HeldLock(const std::string& path, int operation)
+        : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        EXPECT_GE(fd_, 0);
+        EXPECT_EQ(flock(fd_, operation | LOCK_NB), 0);
+    }
+    ~HeldLock() { close(fd_); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+  private:
+    int fd_;
+};
+
+// A sparse file of `size` bytes whose first byte is `first` and the rest zeros.
+inline void make_sparse(const std::string& path, std::uint64_t size, std::uint8_t first) {
+    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, &first, 1), 1);
+    ASSERT_EQ(ftruncate(fd, static_cast<off_t>(size)), 0);
+    close(fd);
+}
+
+inline bool sanitized() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
+}  // namespace fixtures
