@@ -8,18 +8,38 @@ namespace {
 constexpr std::uint8_t SOH = 0x01;
 constexpr int DATA_BYTES = 128;
 
-// The next byte of the source, or EOF; a failed read counts as the end of the source.
+// What next_byte gives when the source cannot be read.
+constexpr int READ_FAILED = -2;
+static_assert(READ_FAILED != EOF);
+
+// The next byte of the source, EOF at its end, or READ_FAILED.
 int next_byte(ConverterState* state) {
-    int byte;
     if (state->replay_next < state->replay_count) {
-        byte = state->replay[state->replay_next++];
-    } else {
-        byte = std::getc(state->source);
-    }
-    if (byte != EOF) {
         ++state->source_offset;
+        return state->replay[state->replay_next++];
     }
+    if (state->read_failed) {
+        return READ_FAILED;
+    }
+    const int byte = std::getc(state->source);
+    if (byte == EOF) {
+        if (std::ferror(state->source) != 0) {
+            state->read_failed = true;
+            return READ_FAILED;
+        }
+        return EOF;
+    }
+    ++state->source_offset;
     return byte;
+}
+
+// Reports a source that cannot be read; true when it is so.
+bool read_fault(const ConverterState* state, int byte) {
+    if (byte == READ_FAILED) {
+        std::printf("%s: Read error\n", state->source_name.c_str());
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -30,11 +50,13 @@ void begin_capture_source(ConverterState* state, std::FILE* source, std::string 
     state->source_offset = 0;
     state->replay_count = 0;
     state->replay_next = 0;
+    state->read_failed = false;
 }
 
 std::int32_t probe_capture_header(ConverterState* state) {
     std::uint8_t* header = state->replay;
     const std::size_t got = std::fread(header, 1, HEADER_BYTES, state->source);
+    state->read_failed = std::ferror(state->source) != 0;
     if (got < HEADER_BYTES || std::memcmp(header, "HPHP48-", 7) != 0) {
         // A bare capture: hand the bytes back so that block reading starts at offset 0.
         state->replay_count = static_cast<int>(got);
@@ -60,10 +82,14 @@ int read_capture_block(ConverterState* state, std::int32_t limit) {
     const char* name = state->source_name.c_str();
     const std::int64_t position = state->source_offset;
 
-    // The end of file is noticed before the limit.
+    // The end of file is noticed before the limit; past the limit nothing more is wanted of
+    // the source, not even a byte that could not be read.
     int byte = next_byte(state);
     if (byte == EOF || position >= limit) {
         return BLOCK_END;
+    }
+    if (read_fault(state, byte)) {
+        return BLOCK_ERROR;
     }
     if (byte != SOH) {
         std::printf("%s: No SOH\n", name);
@@ -71,6 +97,9 @@ int read_capture_block(ConverterState* state, std::int32_t limit) {
     }
 
     byte = next_byte(state);
+    if (read_fault(state, byte)) {
+        return BLOCK_ERROR;
+    }
     if (byte == EOF) {
         std::printf("%s: EOF at Block No.\n", name);
         return BLOCK_ERROR;
@@ -83,6 +112,9 @@ int read_capture_block(ConverterState* state, std::int32_t limit) {
 
     const auto inverted = static_cast<std::uint8_t>(~state->expected_block);
     byte = next_byte(state);
+    if (read_fault(state, byte)) {
+        return BLOCK_ERROR;
+    }
     if (byte == EOF) {
         std::printf("%s: EOF at Inv. Block No.\n", name);
         return BLOCK_ERROR;
@@ -98,6 +130,9 @@ int read_capture_block(ConverterState* state, std::int32_t limit) {
     std::uint8_t sum = 0;
     for (int i = 0; i < DATA_BYTES; ++i) {
         byte = next_byte(state);
+        if (read_fault(state, byte)) {
+            return BLOCK_ERROR;
+        }
         if (byte == EOF) {
             std::printf("%s: EOF at Databyte %d\n", name, i);
             return BLOCK_ERROR;
@@ -107,6 +142,9 @@ int read_capture_block(ConverterState* state, std::int32_t limit) {
     }
 
     byte = next_byte(state);
+    if (read_fault(state, byte)) {
+        return BLOCK_ERROR;
+    }
     if (byte == EOF) {
         std::printf("%s: EOF at checksum\n", name);
         return BLOCK_ERROR;

@@ -36,6 +36,8 @@ struct ConverterState {
     std::uint8_t replay[HEADER_BYTES] = {};
     int replay_count = 0;
     int replay_next = 0;
+    // A read of the source failed: that is no end of file, and the source ends with a fault.
+    bool read_failed = false;
 };
 
 // Starts reading a freshly opened source from its first byte.
@@ -48,5 +50,5 @@ std::int32_t probe_capture_header(ConverterState* state);
 
 // Makes one block attempt: prints the progress line, checks the block and copies its data bytes
 // to the destination as they are read. Advances `address` and `expected_block` only on
-// BLOCK_TAKEN.
+// BLOCK_TAKEN. A source that cannot be read prints "<name>: Read error" and gives BLOCK_ERROR.
 int read_capture_block(ConverterState* state, std::int32_t limit);

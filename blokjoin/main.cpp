@@ -3,7 +3,7 @@
 #include <string>
 
 #include "capture_reader.hpp"
-#include "same_file.hpp"
+#include "file_access.hpp"
 
 namespace {
 
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     }
 
     ConverterState state;
-    state.destination = std::fopen(destination_name, "wb");
+    state.destination = open_destination(destination_name);
     if (state.destination == nullptr) {
         std::printf("Error: Unable to overwrite file %s !\n", shown_destination.c_str());
         return STATUS_DESTINATION_FAULT;
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
 
     int status = STATUS_DONE;
     for (int i = 1; i <= last_source; ++i) {
-        std::FILE* source = std::fopen(argv[i], "rb");
+        std::FILE* source = open_source(argv[i]);
         if (source == nullptr) {
             std::printf("Error: Unable to open file %s !\n", upper_cased(argv[i]).c_str());
             status = STATUS_SOURCE_MISSING;

@@ -60,8 +60,12 @@ int main(int argc, char** argv) {
     const int loaded = load_nibble_image(&image, rom.view, rom.size);
     // Released before anything else, so an output name that names the input may replace it.
     close_rom_file(&rom);
-    if (loaded != 0) {
+    if (loaded == LOAD_NO_MEMORY) {
         std::puts("Not enough memory!");
+        return 1;
+    }
+    if (loaded == LOAD_READ_FAULT) {
+        std::printf("Cannot read file %s.\n", input);
         return 1;
     }
 

@@ -43,8 +43,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     NibbleImage image;
-    if (load_nibble_image(&image, rom.view, rom.size) != 0) {
-        std::puts("Not enough memory!");
+    const int loaded = load_nibble_image(&image, rom.view, rom.size);
+    if (loaded != LOAD_DONE) {
+        if (loaded == LOAD_NO_MEMORY) {
+            std::puts("Not enough memory!");
+        } else {
+            std::printf("Cannot read file %s.\n", input);
+        }
         close_rom_file(&rom);
         return 1;
     }

@@ -20,6 +20,10 @@ int file_map(RomHandle file, std::uint32_t size, RomHandle* mapping);
 // A read-only view of the whole mapping from its first byte.
 int file_view(RomHandle mapping, std::uint32_t size, const std::uint8_t** view);
 
+// Runs `read` over a view; returns 0 when it finished, 1 when reading the view failed (the file
+// shrank under the mapping, or the disk reported an error) and `read` was cut short.
+int file_guarded_read(void (*read)(void* context), void* context);
+
 void file_unview(const std::uint8_t* view);
 void file_unmap(RomHandle mapping, std::uint32_t size);
 void file_close(RomHandle file);

@@ -1,6 +1,8 @@
 // POSIX file services. Windows share modes become BSD advisory locks (flock), taken without
 // waiting: a shared lock lets other readers in, an exclusive one keeps every locker out.
 #include <fcntl.h>
+#include <setjmp.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -13,6 +15,18 @@
 #include "file_layer.hpp"
 
 namespace {
+
+// Where a read of a mapping that faulted resumes. One tester thread reads at a time.
+thread_local sigjmp_buf* read_fault_landing = nullptr;
+
+void on_read_fault(int) {
+    if (read_fault_landing != nullptr) {
+        siglongjmp(*read_fault_landing, 1);
+    }
+    // Not ours: fall back to the default action, which ends the process.
+    signal(SIGBUS, SIG_DFL);
+    raise(SIGBUS);
+}
 
 int close_quietly(int fd) {
     // A close interrupted by a signal has still released the descriptor on Linux.
@@ -64,6 +78,26 @@ int file_map(RomHandle file, std::uint32_t size, RomHandle* mapping) {
 int file_view(RomHandle mapping, std::uint32_t, const std::uint8_t** view) {
     *view = reinterpret_cast<const std::uint8_t*>(mapping);
     return 0;
+}
+
+int file_guarded_read(void (*read)(void* context), void* context) {
+    // A page of the mapping past the file's end, or one the disk cannot deliver, raises SIGBUS
+    // on access; catch it for the length of the read instead of dying.
+    struct sigaction fault {};
+    struct sigaction previous {};
+    fault.sa_handler = on_read_fault;
+    sigemptyset(&fault.sa_mask);
+    sigaction(SIGBUS, &fault, &previous);
+    sigjmp_buf landing;
+    int result = 1;
+    if (sigsetjmp(landing, 1) == 0) {
+        read_fault_landing = &landing;
+        read(context);
+        result = 0;
+    }
+    read_fault_landing = nullptr;
+    sigaction(SIGBUS, &previous, nullptr);
+    return result;
 }
 
 void file_unview(const std::uint8_t*) {}

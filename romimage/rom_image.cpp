@@ -25,41 +25,77 @@ int open_rom_file(const char* name, RomShareMode share, RomFile* rom) {
     return 0;
 }
 
-int load_nibble_image(NibbleImage* image, const std::uint8_t* view, std::uint32_t size) {
-    // The form is told by content alone: an unpacked file never has a high nibble set.
-    bool packed = false;
-    for (std::uint32_t i = 0; i < size; ++i) {
-        if (view[i] >= 0x10) {
-            packed = true;
-            break;
+// A packed file of up to 4 GiB - 1 bytes has twice as many nibbles.
+static_assert(sizeof(std::size_t) >= 8, "image lengths need 33 bits");
+
+namespace {
+
+struct Scan {
+    const std::uint8_t* view;
+    std::uint32_t size;
+    bool packed;
+};
+
+// The form is told by content alone: an unpacked file never has a high nibble set.
+void scan_form(void* context) {
+    auto* scan = static_cast<Scan*>(context);
+    for (std::uint32_t i = 0; i < scan->size; ++i) {
+        if (scan->view[i] >= 0x10) {
+            scan->packed = true;
+            return;
         }
+    }
+}
+
+struct Unpack {
+    const std::uint8_t* view;
+    std::uint32_t size;
+    bool packed;
+    std::uint8_t* nibbles;
+};
+
+void unpack(void* context) {
+    const auto* job = static_cast<const Unpack*>(context);
+    if (!job->packed) {
+        std::memcpy(job->nibbles, job->view, job->size);
+        return;
+    }
+    // The lower address sits in the low four bits of each byte.
+    for (std::uint32_t i = 0; i < job->size; ++i) {
+        job->nibbles[2 * static_cast<std::size_t>(i)] = job->view[i] & 0x0F;
+        job->nibbles[2 * static_cast<std::size_t>(i) + 1] = job->view[i] >> 4;
+    }
+}
+
+}  // namespace
+
+int load_nibble_image(NibbleImage* image, const std::uint8_t* view, std::uint32_t size) {
+    *image = NibbleImage{};
+    Scan scan{view, size, false};
+    if (file_guarded_read(scan_form, &scan) != 0) {
+        return LOAD_READ_FAULT;
     }
     std::size_t length = size;
-    if (packed) {
+    if (scan.packed) {
         std::puts("Unpacking data...");
-        if (length > SIZE_MAX / 2) {
-            return 1;
-        }
         length *= 2;
     }
-    image->nibbles = nullptr;
-    image->length = 0;
+    if (length > MAX_IMAGE_NIBBLES) {
+        image->length = length;
+        return LOAD_DONE;
+    }
     auto* nibbles = static_cast<std::uint8_t*>(std::malloc(length == 0 ? 1 : length));
     if (nibbles == nullptr) {
-        return 1;
+        return LOAD_NO_MEMORY;
     }
-    if (packed) {
-        // The lower address sits in the low four bits of each byte.
-        for (std::uint32_t i = 0; i < size; ++i) {
-            nibbles[2 * static_cast<std::size_t>(i)] = view[i] & 0x0F;
-            nibbles[2 * static_cast<std::size_t>(i) + 1] = view[i] >> 4;
-        }
-    } else if (size != 0) {
-        std::memcpy(nibbles, view, size);
+    Unpack job{view, size, scan.packed, nibbles};
+    if (size != 0 && file_guarded_read(unpack, &job) != 0) {
+        std::free(nibbles);
+        return LOAD_READ_FAULT;
     }
     image->nibbles = nibbles;
     image->length = length;
-    return 0;
+    return LOAD_DONE;
 }
 
 void close_rom_file(RomFile* rom) {

@@ -35,9 +35,18 @@ struct NibbleImage {
 // file, empty, 4 GiB or larger, held by another opener).
 int open_rom_file(const char* name, RomShareMode share, RomFile* rom);
 
+// The longest image that any tester knows. A longer one is measured but never built: no buffer
+// is allocated for a file that cannot be a ROM, whatever its size.
+inline constexpr std::size_t MAX_IMAGE_NIBBLES = 0x40000;
+
+// Results of load_nibble_image.
+inline constexpr int LOAD_DONE = 0;        // built, or measured only when too long to be a ROM
+inline constexpr int LOAD_NO_MEMORY = 1;   // the buffer cannot be allocated
+inline constexpr int LOAD_READ_FAULT = 2;  // the mapped file could not be read (shrunk, I/O error)
+
 // Builds the image from the mapped bytes: packed (two nibbles a byte, low nibble first) when any
-// byte is 0x10 or more, which prints "Unpacking data..." once; unpacked otherwise.
-// Returns 0 when built; 1 when the buffer cannot be allocated.
+// byte is 0x10 or more, which prints "Unpacking data..." once; unpacked otherwise. An image of
+// more than MAX_IMAGE_NIBBLES gets its length and no buffer.
 int load_nibble_image(NibbleImage* image, const std::uint8_t* view, std::uint32_t size);
 
 // Releases what the record holds (view, mapping, file, in that order) and leaves it empty.

@@ -53,6 +53,18 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"one stray high byte packs the whole file", {0x01, 0xF0}, {1, 0, 0, 0xF}, true}),
     [](const testing::TestParamInfo<LoadCase>& info) { return std::to_string(info.index); });
 
+TEST(LoadNibbleImage, AFileTooLongForAnyRomIsMeasuredNotBuilt) {
+    const Bytes file(MAX_IMAGE_NIBBLES / 2 + 1, 0xFF);
+    NibbleImage image;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(load_nibble_image(&image, file.data(), static_cast<std::uint32_t>(file.size())),
+              LOAD_DONE);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unpacking data...\n");
+    EXPECT_EQ(image.length, MAX_IMAGE_NIBBLES + 2);
+    EXPECT_EQ(image.nibbles, nullptr);
+    free_nibble_image(&image);
+}
+
 class RomFileTest : public testing::Test {
   protected:
     fixtures::TempFolder folder;
@@ -156,6 +168,17 @@ TEST_F(RomFileTest, WritesUnpackedAndReloadsToTheSameImage) {
               Bytes(image.nibbles, image.nibbles + image.length));
     free_nibble_image(&reloaded);
     free_nibble_image(&image);
+}
+
+TEST_F(RomFileTest, AFileThatShrinksUnderItsMappingIsAReadFault) {
+    fixtures::write_file(image_path, Bytes(3 * 4096, 0x21));
+    RomFile rom;
+    ASSERT_EQ(open_rom_file(image_path.c_str(), ROM_SHARE_READ, &rom), 0);
+    ASSERT_EQ(truncate(image_path.c_str(), 0), 0);
+    NibbleImage image;
+    EXPECT_EQ(load_nibble_image(&image, rom.view, rom.size), LOAD_READ_FAULT);
+    EXPECT_EQ(image.nibbles, nullptr);
+    close_rom_file(&rom);
 }
 
 TEST_F(RomFileTest, WriteFailuresAreReported) {

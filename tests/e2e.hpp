@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -28,10 +29,35 @@ class EndToEnd : public testing::Test {
         return run_program(program, arguments, options);
     }
 
+    // Options that run the program as an ordinary user even when the tests run as root, so that
+    // file modes hold for it; the test folder is opened to that user for the run.
+    RunOptions unprivileged() const {
+        chmod(folder.path.c_str(), 0755);
+        RunOptions options;
+        options.unprivileged = true;
+        return options;
+    }
+
     std::string path(const std::string& name) const { return folder / name; }
     void put(const std::string& name, const Bytes& bytes) const { write_file(path(name), bytes); }
     Bytes get(const std::string& name) const { return read_file(path(name)); }
     bool exists(const std::string& name) const { return access(path(name).c_str(), F_OK) == 0; }
+
+    // The smallest address-space limit, to the page, under which the program runs to the end
+    // and prints `output`: what it needs with nothing to spare.
+    std::uint64_t smallest_address_space(const char* program,
+                                         const std::vector<std::string>& arguments,
+                                         const std::string& output) {
+        std::uint64_t enough = 1ull << 30;
+        std::uint64_t too_little = 0;
+        while (enough - too_little > 4096) {
+            RunOptions options;
+            options.address_space = (too_little + (enough - too_little) / 2) & ~4095ull;
+            const RunResult result = run(program, "tester", arguments, options);
+            (result.output == output ? enough : too_little) = options.address_space;
+        }
+        return enough;
+    }
 };
 
 // Holds a BSD lock on a file for as long as it lives, as another program would.

@@ -17,8 +17,15 @@ struct RunOptions {
     std::string argv0;                // the name the program sees as its own; empty: the path
     std::string input;                // bytes fed to its standard input
     std::uint64_t address_space = 0;  // a virtual memory limit in bytes; 0 for none
+    std::uint64_t data_size = 0;      // a limit on private writable memory (heap); 0 for none
+    std::vector<std::string> environment;
+    bool unprivileged = false;  // run as the user "nobody" when started as root  // NAME=value
+                                // entries added to its environment
 };
 
+// Runs the program. When ROMTOOLS_TEST_WRAPPER is set (e.g. to a valgrind command line), the
+// program runs under it, split at blanks, and sees its path as its name; the path is then shown
+// as `argv0` in what it printed.
 RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
                       const RunOptions& options = {});
 
