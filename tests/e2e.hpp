@@ -26,7 +26,10 @@ class EndToEnd : public testing::Test {
                   const std::vector<std::string>& arguments, RunOptions options = {}) {
         options.directory = folder.path;
         options.argv0 = name;
-        return run_program(program, arguments, options);
+        RunResult result = run_program(program, arguments, options);
+        // Nothing goes to standard error; under a memory checker, its reports do.
+        EXPECT_EQ(result.errors, "") << program;
+        return result;
     }
 
     // Options that run the program as an ordinary user even when the tests run as root, so that
@@ -53,7 +56,9 @@ class EndToEnd : public testing::Test {
         while (enough - too_little > 4096) {
             RunOptions options;
             options.address_space = (too_little + (enough - too_little) / 2) & ~4095ull;
-            const RunResult result = run(program, "tester", arguments, options);
+            // Below what it needs the loader itself may fail and say so on standard error.
+            options.directory = folder.path;
+            const RunResult result = run_program(program, arguments, options);
             (result.output == output ? enough : too_little) = options.address_space;
         }
         return enough;
@@ -97,6 +102,12 @@ inline bool sanitized() {
 #else
     return false;
 #endif
+}
+
+// True when the programs run under sanitizers or a memory checker, which need more address
+// space than a limit allows and read a gibibyte too slowly.
+inline bool memory_checked() {
+    return sanitized() || run_under_wrapper();
 }
 
 }  // namespace fixtures

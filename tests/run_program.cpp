@@ -16,13 +16,40 @@
 
 namespace fixtures {
 
+namespace {
+
+// Everything that comes through a pipe until its writers close it; closes it then.
+std::string read_all(int fd) {
+    std::string text;
+    char buffer[65536];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) != 0) {
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    return text;
+}
+
+}  // namespace
+
+bool run_under_wrapper() {
+    return std::getenv("ROMTOOLS_TEST_WRAPPER") != nullptr;
+}
+
 RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
                       const RunOptions& options) {
     // A program that ends without reading its input must not take the test down with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
     int out[2];
+    int err[2];
     int in[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) {
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     std::vector<std::string> words;
@@ -51,6 +78,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         std::signal(SIGPIPE, SIG_DFL);
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
+        dup2(err[1], STDERR_FILENO);
         if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) {
             _exit(126);
         }
@@ -74,6 +102,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         _exit(127);
     }
     close(out[1]);
+    close(err[1]);
     close(in[0]);
     // Feed standard input from another thread, so that neither pipe can fill and stall.
     std::thread feeder([fd = in[1], input = options.input] {
@@ -88,19 +117,10 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         close(fd);
     });
     RunResult result;
-    char buffer[65536];
-    ssize_t got;
-    while ((got = read(out[0], buffer, sizeof buffer)) != 0) {
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        result.output.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(out[0]);
+    std::thread error_reader([fd = err[0], &result] { result.errors = read_all(fd); });
+    result.output = read_all(out[0]);
     feeder.join();
+    error_reader.join();
     int wait_status = 0;
     while (waitpid(child, &wait_status, 0) < 0 && errno == EINTR) {
     }

@@ -9,6 +9,7 @@ namespace fixtures {
 
 struct RunResult {
     std::string output;  // everything on standard output
+    std::string errors;  // everything on standard error: the programs never write there
     int status = -1;     // the exit status, or 128 + the signal that ended it
 };
 
@@ -26,6 +27,8 @@ struct RunOptions {
 // Runs the program. When ROMTOOLS_TEST_WRAPPER is set (e.g. to a valgrind command line), the
 // program runs under it, split at blanks, and sees its path as its name; the path is then shown
 // as `argv0` in what it printed.
+bool run_under_wrapper();
+
 RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
                       const RunOptions& options = {});
 
