@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "nibble_crc_fast.hpp"
+
 // Entries 1, 2, 4 and 8 are x^16, x^17, x^18 and x^19 reduced modulo P(x); the table is linear
 // over GF(2), so every other entry is the XOR of those its bits select (entry 3 = 1 ^ 2, ...).
 const std::uint16_t crc_nibble_table[16] = {
@@ -25,7 +27,7 @@ std::uint16_t crc_run(std::uint16_t crc, const std::uint8_t* run) {
 
 }  // namespace
 
-std::uint16_t nibble_crc(const std::uint8_t* nibbles, const CrcPass& pass) {
+std::uint16_t nibble_crc_reference(const std::uint8_t* nibbles, const CrcPass& pass) {
     std::uint16_t crc = 0;
     for (std::int64_t r = 0; r < pass.repeats; ++r) {
         std::int64_t p = pass.start + 2 * static_cast<std::int64_t>(pass.stride) * r;
@@ -38,4 +40,9 @@ std::uint16_t nibble_crc(const std::uint8_t* nibbles, const CrcPass& pass) {
         }
     }
     return crc;
+}
+
+std::uint16_t nibble_crc(const std::uint8_t* nibbles, const CrcPass& pass) {
+    static const bool fast = fast_crc_available();
+    return fast ? nibble_crc_fast(nibbles, pass) : nibble_crc_reference(nibbles, pass);
 }

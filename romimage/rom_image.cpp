@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "file_layer.hpp"
+#include "unpack.hpp"
 
 int open_rom_file(const char* name, RomShareMode share, RomFile* rom) {
     if (file_open_input(name, share, &rom->file) != 0) {
@@ -36,10 +37,20 @@ struct Scan {
     bool packed;
 };
 
-// The form is told by content alone: an unpacked file never has a high nibble set.
+// The form is told by content alone: an unpacked file never has a high nibble set. Eight bytes
+// are tested at a time; the first high nibble ends the scan.
 void scan_form(void* context) {
     auto* scan = static_cast<Scan*>(context);
-    for (std::uint32_t i = 0; i < scan->size; ++i) {
+    std::uint32_t i = 0;
+    for (; i + 8 <= scan->size; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, scan->view + i, 8);
+        if ((eight & 0xF0F0F0F0F0F0F0F0u) != 0) {
+            scan->packed = true;
+            return;
+        }
+    }
+    for (; i < scan->size; ++i) {
         if (scan->view[i] >= 0x10) {
             scan->packed = true;
             return;
@@ -60,11 +71,7 @@ void unpack(void* context) {
         std::memcpy(job->nibbles, job->view, job->size);
         return;
     }
-    // The lower address sits in the low four bits of each byte.
-    for (std::uint32_t i = 0; i < job->size; ++i) {
-        job->nibbles[2 * static_cast<std::size_t>(i)] = job->view[i] & 0x0F;
-        job->nibbles[2 * static_cast<std::size_t>(i) + 1] = job->view[i] >> 4;
-    }
+    unpack_nibbles(job->view, job->size, job->nibbles);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "fixtures.hpp"
 #include "run_program.hpp"
+#include "unpack.hpp"
 
 namespace {
 
@@ -63,6 +64,27 @@ TEST(LoadNibbleImage, AFileTooLongForAnyRomIsMeasuredNotBuilt) {
     EXPECT_EQ(image.length, MAX_IMAGE_NIBBLES + 2);
     EXPECT_EQ(image.nibbles, nullptr);
     free_nibble_image(&image);
+}
+
+TEST(UnpackNibbles, EveryImplementationGivesLowThenHighNibbles) {
+    // Lengths around the sixteen-byte steps, so that the tails are covered too.
+    for (std::size_t size : {0u, 1u, 3u, 4u, 15u, 16u, 17u, 33u, 1000u}) {
+        Bytes packed(size);
+        for (std::size_t i = 0; i < size; ++i) {
+            packed[i] = static_cast<std::uint8_t>(i * 37 + 11);
+        }
+        Bytes expected;
+        for (std::uint8_t byte : packed) {
+            expected.push_back(byte & 0x0F);
+            expected.push_back(byte >> 4);
+        }
+        for (auto unpack : {unpack_nibbles, unpack_nibbles_portable}) {
+            Bytes nibbles(2 * size + 1, 0xEE);
+            unpack(packed.data(), size, nibbles.data());
+            EXPECT_EQ(Bytes(nibbles.begin(), nibbles.end() - 1), expected) << size;
+            EXPECT_EQ(nibbles.back(), 0xEE) << size;
+        }
+    }
 }
 
 class RomFileTest : public testing::Test {
