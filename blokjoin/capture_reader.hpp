@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Results of one block attempt.
 inline constexpr int BLOCK_TAKEN = 0;  // a whole, valid block was taken
@@ -31,11 +32,12 @@ struct ConverterState {
     // Offset in the source of the next byte to be read. It is counted rather than asked of the
     // stream, so that a pipe behaves as a file does.
     std::int64_t source_offset = 0;
-    // Bytes that the header probe read and handed back, replayed before the stream goes on:
-    // a pipe cannot be rewound.
-    std::uint8_t replay[HEADER_BYTES] = {};
-    int replay_count = 0;
-    int replay_next = 0;
+    // Bytes read from the source and not yet taken: input[input_next, input_end). The header
+    // probe looks at the first 13 and hands them back by not taking them, which needs no
+    // rewind, so a pipe loses nothing.
+    std::vector<std::uint8_t> input;
+    std::size_t input_next = 0;
+    std::size_t input_end = 0;
     // A read of the source failed: that is no end of file, and the source ends with a fault.
     bool read_failed = false;
 };

@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
         std::printf("Error: Unable to overwrite file %s !\n", shown_destination.c_str());
         return STATUS_DESTINATION_FAULT;
     }
+    // Few large writes rather than many small ones: images run to many megabytes.
+    static char destination_buffer[256 * 1024];
+    std::setvbuf(state.destination, destination_buffer, _IOFBF, sizeof destination_buffer);
     state.address = 0;
 
     int status = STATUS_DONE;
