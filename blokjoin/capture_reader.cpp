@@ -20,16 +20,16 @@ void fill_input(ConverterState* state, std::size_t wanted) {
     if (state->input_end - state->input_next >= wanted || state->read_failed) {
         return;
     }
-    if (state->input.size() < INPUT_BYTES) {
-        state->input.resize(INPUT_BYTES);
+    if (state->input == nullptr) {
+        state->input.reset(new std::uint8_t[INPUT_BYTES]);
     }
-    std::memmove(state->input.data(), state->input.data() + state->input_next,
+    std::memmove(state->input.get(), state->input.get() + state->input_next,
                  state->input_end - state->input_next);
     state->input_end -= state->input_next;
     state->input_next = 0;
     while (state->input_end < wanted) {
-        const std::size_t got = std::fread(state->input.data() + state->input_end, 1,
-                                           state->input.size() - state->input_end, state->source);
+        const std::size_t got = std::fread(state->input.get() + state->input_end, 1,
+                                           INPUT_BYTES - state->input_end, state->source);
         state->input_end += got;
         if (got == 0) {
             state->read_failed = std::ferror(state->source) != 0;
@@ -78,7 +78,7 @@ int take_whole_block(ConverterState* state) {
     if (state->input_end - state->input_next < BLOCK_BYTES) {
         return -1;
     }
-    const std::uint8_t* block = state->input.data() + state->input_next;
+    const std::uint8_t* block = state->input.get() + state->input_next;
     if (block[0] != SOH || block[1] != state->expected_block ||
         block[2] != static_cast<std::uint8_t>(~state->expected_block)) {
         return -1;
@@ -113,7 +113,7 @@ void begin_capture_source(ConverterState* state, std::FILE* source, std::string 
 
 std::int32_t probe_capture_header(ConverterState* state) {
     fill_input(state, HEADER_BYTES);
-    const std::uint8_t* header = state->input.data() + state->input_next;
+    const std::uint8_t* header = state->input.get() + state->input_next;
     if (state->input_end - state->input_next < HEADER_BYTES ||
         std::memcmp(header, "HPHP48-", 7) != 0) {
         // A bare capture: the bytes stay in the input, and block reading starts at offset 0.

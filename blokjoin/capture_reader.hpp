@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 // Results of one block attempt.
 inline constexpr int BLOCK_TAKEN = 0;  // a whole, valid block was taken
@@ -35,7 +35,7 @@ struct ConverterState {
     // Bytes read from the source and not yet taken: input[input_next, input_end). The header
     // probe looks at the first 13 and hands them back by not taking them, which needs no
     // rewind, so a pipe loses nothing.
-    std::vector<std::uint8_t> input;
+    std::unique_ptr<std::uint8_t[]> input;  // allocated on first use, never cleared
     std::size_t input_next = 0;
     std::size_t input_end = 0;
     // A read of the source failed: that is no end of file, and the source ends with a fault.
