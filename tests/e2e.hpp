@@ -2,13 +2,18 @@
 // the built programs run inside it under the names a user would type.
 #pragma once
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <string>
-#include <vector>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -32,6 +37,12 @@ class EndToEnd : public testing::Test {
         return result;
     }
 
+    std::string path(const std::string& name) const { return folder / name; }
+    void put(const std::string& name, const Bytes& bytes) const { write_file(path(name), bytes); }
+    Bytes get(const std::string& name) const { return read_file(path(name)); }
+    bool exists(const std::string& name) const { return std::filesystem::exists(path(name)); }
+
+#ifndef _WIN32
     // Options that run the program as an ordinary user even when the tests run as root, so that
     // file modes hold for it; the test folder is opened to that user for the run.
     RunOptions unprivileged() const {
@@ -40,11 +51,6 @@ class EndToEnd : public testing::Test {
         options.unprivileged = true;
         return options;
     }
-
-    std::string path(const std::string& name) const { return folder / name; }
-    void put(const std::string& name, const Bytes& bytes) const { write_file(path(name), bytes); }
-    Bytes get(const std::string& name) const { return read_file(path(name)); }
-    bool exists(const std::string& name) const { return access(path(name).c_str(), F_OK) == 0; }
 
     // The smallest address-space limit, to the page, under which the program runs to the end
     // and prints `output`: what it needs with nothing to spare.
@@ -63,31 +69,46 @@ class EndToEnd : public testing::Test {
         }
         return enough;
     }
+#endif
 };
 
-// Holds a BSD lock on a file for as long as it lives, as another program would.
-class HeldLock {
+// Holds a file open as another program would, for as long as it lives: shared lets other
+// readers in, exclusive keeps every other opener out. POSIX: a BSD lock; Windows: a share mode.
+class HeldFile {
   public:
-    HeldLock(const std::string& path, int operation)
-        : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    HeldFile(const std::string& path, bool exclusive) {
+#ifdef _WIN32
+        handle_ = CreateFileA(path.c_str(), GENERIC_READ, exclusive ? 0 : FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(handle_, INVALID_HANDLE_VALUE);
+#else
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
         EXPECT_GE(fd_, 0);
-        EXPECT_EQ(flock(fd_, operation | LOCK_NB), 0);
+        EXPECT_EQ(flock(fd_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB), 0);
+#endif
     }
-    ~HeldLock() { close(fd_); }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
+    ~HeldFile() {
+#ifdef _WIN32
+        CloseHandle(handle_);
+#else
+        close(fd_);
+#endif
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
 
   private:
+#ifdef _WIN32
+    HANDLE handle_;
+#else
     int fd_;
+#endif
 };
 
 // A sparse file of `size` bytes whose first byte is `first` and the rest zeros.
 inline void make_sparse(const std::string& path, std::uint64_t size, std::uint8_t first) {
-    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, &first, 1), 1);
-    ASSERT_EQ(ftruncate(fd, static_cast<off_t>(size)), 0);
-    close(fd);
+    write_file(path, {first});
+    std::filesystem::resize_file(path, size);
 }
 
 inline bool sanitized() {
