@@ -97,6 +97,7 @@ void BM_ReadCaptureBlocks(benchmark::State& state) {
         converter.expected_block = 1;
         while (read_capture_block(&converter, limit) == BLOCK_TAKEN) {
         }
+        flush_capture_output(&converter);
         std::fclose(source);
     }
     std::fclose(sink);

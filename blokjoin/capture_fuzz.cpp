@@ -75,6 +75,7 @@ Outcome convert(const std::uint8_t* data, std::size_t size, bool seekable) {
         ++outcome.taken;
     }
     std::fclose(source);
+    flush_capture_output(&state);
     std::fclose(destination);
     outcome.address = state.address;
     outcome.image.assign(buffer, buffer + length);

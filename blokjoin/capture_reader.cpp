@@ -15,6 +15,20 @@ constexpr std::size_t INPUT_BYTES = 256 * 1024;
 constexpr int READ_FAILED = -2;
 static_assert(READ_FAILED != EOF);
 
+constexpr std::size_t OUTPUT_BYTES = 256 * 1024;
+
+// Appends data bytes to the output; a full output goes to the destination first.
+void put_data(ConverterState* state, const std::uint8_t* bytes, std::size_t count) {
+    if (state->output == nullptr) {
+        state->output.reset(new std::uint8_t[OUTPUT_BYTES]);
+    }
+    if (OUTPUT_BYTES - state->output_used < count) {
+        flush_capture_output(state);
+    }
+    std::memcpy(state->output.get() + state->output_used, bytes, count);
+    state->output_used += count;
+}
+
 // Reads until at least `wanted` bytes wait in the input, or the source ends or fails.
 void fill_input(ConverterState* state, std::size_t wanted) {
     if (state->input_end - state->input_next >= wanted || state->read_failed) {
@@ -83,11 +97,12 @@ int take_whole_block(ConverterState* state) {
         block[2] != static_cast<std::uint8_t>(~state->expected_block)) {
         return -1;
     }
-    std::uint8_t sum = 0;
+    unsigned wide_sum = 0;
     for (int i = 0; i < DATA_BYTES; ++i) {
-        sum = static_cast<std::uint8_t>(sum + block[3 + i]);
+        wide_sum += block[3 + i];
     }
-    std::fwrite(block + 3, 1, DATA_BYTES, state->destination);
+    const auto sum = static_cast<std::uint8_t>(wide_sum);
+    put_data(state, block + 3, DATA_BYTES);
     state->input_next += BLOCK_BYTES;
     state->source_offset += BLOCK_BYTES;
     if (block[131] != sum) {
@@ -201,7 +216,8 @@ int read_capture_block(ConverterState* state, std::int32_t limit) {
             std::printf("%s: EOF at Databyte %d\n", name, i);
             return BLOCK_ERROR;
         }
-        std::putc(byte, state->destination);
+        const auto data = static_cast<std::uint8_t>(byte);
+        put_data(state, &data, 1);
         sum = static_cast<std::uint8_t>(sum + byte);
     }
 
@@ -222,4 +238,11 @@ int read_capture_block(ConverterState* state, std::int32_t limit) {
     state->address += DATA_BYTES;
     ++state->expected_block;
     return BLOCK_TAKEN;
+}
+
+void flush_capture_output(ConverterState* state) {
+    if (state->output_used != 0) {
+        std::fwrite(state->output.get(), 1, state->output_used, state->destination);
+        state->output_used = 0;
+    }
 }

@@ -40,6 +40,10 @@ struct ConverterState {
     std::size_t input_end = 0;
     // A read of the source failed: that is no end of file, and the source ends with a fault.
     bool read_failed = false;
+    // Data bytes taken and not yet handed to `destination`: a block's 128 bytes are copied in
+    // one go, and the stream gets them in large runs.
+    std::unique_ptr<std::uint8_t[]> output;
+    std::size_t output_used = 0;
 };
 
 // Starts reading a freshly opened source from its first byte.
@@ -54,3 +58,7 @@ std::int32_t probe_capture_header(ConverterState* state);
 // to the destination as they are read. Advances `address` and `expected_block` only on
 // BLOCK_TAKEN. A source that cannot be read prints "<name>: Read error" and gives BLOCK_ERROR.
 int read_capture_block(ConverterState* state, std::int32_t limit);
+
+// Hands every data byte taken so far to `destination`. Call it before the destination is
+// flushed or closed, and before anyone reads what it holds.
+void flush_capture_output(ConverterState* state);

@@ -38,6 +38,7 @@ Reading read_source(const Bytes& bytes, std::uint32_t address = 0) {
         reading.results.push_back(read_capture_block(&state, reading.limit));
     } while (reading.results.back() == BLOCK_TAKEN);
     reading.printed = testing::internal::GetCapturedStdout();
+    flush_capture_output(&state);
     std::fclose(source);
     std::rewind(destination);
     int byte;

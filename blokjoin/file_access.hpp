@@ -11,6 +11,9 @@ std::FILE* open_source(const char* name);
 // never reads a half-written image, and an image a tester still holds is never cut.
 std::FILE* open_destination(const char* name);
 
+// True when the stream is an interactive terminal or console.
+bool is_terminal(std::FILE* stream);
+
 // True when both names exist and name the same regular file, by the same or another path.
 // Devices and pipes are never the same file: writing to them truncates nothing.
 bool same_file(const char* first, const char* second);

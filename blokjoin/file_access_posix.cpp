@@ -34,6 +34,10 @@ std::FILE* open_destination(const char* name) {
     return destination;
 }
 
+bool is_terminal(std::FILE* stream) {
+    return isatty(fileno(stream)) != 0;
+}
+
 bool same_file(const char* first, const char* second) {
     struct stat a {};
     struct stat b {};

@@ -1,6 +1,7 @@
 // Windows file identity and sharing for the capture converter.
 #include <windows.h>
 
+#include <io.h>
 #include <share.h>
 
 #include "file_access.hpp"
@@ -17,6 +18,10 @@ std::FILE* open_destination(const char* name) {
     // Denying others both reading and writing is checked before the file is truncated: an
     // image that a tester holds is never cut, and no tester opens it while it is written.
     return _fsopen(name, "wb", _SH_DENYRW);
+}
+
+bool is_terminal(std::FILE* stream) {
+    return _isatty(_fileno(stream)) != 0;
 }
 
 namespace {

@@ -34,6 +34,12 @@ int close_destination(std::FILE* destination) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A progress line for every block: into a file or a pipe they go in large runs. A terminal
+    // keeps its line buffering, so that each line shows as it is printed.
+    static char output_buffer[64 * 1024];
+    if (!is_terminal(stdout)) {
+        std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+    }
     if (argc < 3) {
         std::printf("Syntax: Blokjoin source [source ...] destination\n");
         return STATUS_SYNTAX;
@@ -87,6 +93,7 @@ int main(int argc, char** argv) {
 
     // The data taken so far stays in the destination on every road; a write that failed is
     // reported rather than passed off as an image.
+    flush_capture_output(&state);
     if (close_destination(state.destination) != 0) {
         std::printf("Error: Unable to write file %s !\n", shown_destination.c_str());
         return STATUS_DESTINATION_FAULT;
