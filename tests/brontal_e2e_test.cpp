@@ -49,14 +49,7 @@ std::string part_lines(const std::vector<std::string>& verdicts) {
 
 const std::string OK = "01 -> Ok";
 
-struct Case {
-    const char* name;
-    Bytes input;  // written as rom.bin
-    std::vector<std::string> arguments;
-    std::string output;
-    int status;
-    friend void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-};
+using Case = fixtures::TesterCase;
 
 std::vector<Case> cases() {
     const std::string& unpacking = UNPACKING;
@@ -138,22 +131,13 @@ std::vector<Case> cases() {
     return all;
 }
 
-class BrontalCase : public fixtures::EndToEnd, public testing::WithParamInterface<Case> {};
+class BrontalCase : public fixtures::TesterCaseTest {};
 
 TEST_P(BrontalCase, PrintsAndEnds) {
-    const Case& c = GetParam();
-    put("rom.bin", c.input);
-    const fixtures::RunResult result = run(BRONTAL_ROMTEST, "brontal-romtest", c.arguments);
-    EXPECT_EQ(result.output, BANNER + c.output);
-    EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(get("rom.bin"), c.input);
-    if (c.status != 0) {
-        EXPECT_FALSE(exists("out.bin"));
-    }
+    check(BRONTAL_ROMTEST, "brontal-romtest", BANNER);
 }
 
-INSTANTIATE_TEST_SUITE_P(Brontal, BrontalCase, testing::ValuesIn(cases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Brontal, BrontalCase, testing::ValuesIn(cases()), fixtures::case_name);
 
 class Brontal : public fixtures::EndToEnd {};
 

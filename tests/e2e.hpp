@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,36 @@ class EndToEnd : public testing::Test {
     }
 #endif
 };
+
+// One run of a tester on rom.bin: what it prints after its banner and its status. The input
+// never changes, and a run that fails writes no out.bin.
+struct TesterCase {
+    const char* name;
+    Bytes input;  // written as rom.bin
+    std::vector<std::string> arguments;
+    std::string output;
+    int status;
+    friend void PrintTo(const TesterCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TesterCaseTest : public EndToEnd, public testing::WithParamInterface<TesterCase> {
+  protected:
+    void check(const char* program, const std::string& name, const std::string& banner) {
+        const TesterCase& c = GetParam();
+        put("rom.bin", c.input);
+        const RunResult result = run(program, name, c.arguments);
+        EXPECT_EQ(result.output, banner + c.output);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(get("rom.bin"), c.input);
+        if (c.status != 0) {
+            EXPECT_FALSE(exists("out.bin"));
+        }
+    }
+};
+
+inline std::string case_name(const testing::TestParamInfo<TesterCase>& info) {
+    return info.param.name;
+}
 
 // Holds a file open as another program would, for as long as it lives: shared lets other
 // readers in, exclusive keeps every other opener out. POSIX: a BSD lock; Windows: a share mode.

@@ -62,14 +62,7 @@ Bytes zeros_with(std::size_t size, const std::vector<std::pair<std::size_t, Byte
 // Nibbles F, F, F, F, A, 1, F, 2 in packed form: the CRC of this tail after zeros is 0xFFFF.
 const Bytes GOOD_TAIL = {0xFF, 0xFF, 0x1A, 0x2F};
 
-struct Case {
-    const char* name;
-    Bytes input;  // written as rom.bin
-    std::vector<std::string> arguments;
-    std::string output;
-    int status;
-    friend void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-};
+using Case = fixtures::TesterCase;
 
 std::vector<Case> cases() {
     const Nibbles& quendrell = good_image(QUENDRELL_LENGTH);
@@ -194,22 +187,13 @@ std::vector<Case> cases() {
     return all;
 }
 
-class QuendrellCase : public fixtures::EndToEnd, public testing::WithParamInterface<Case> {};
+class QuendrellCase : public fixtures::TesterCaseTest {};
 
 TEST_P(QuendrellCase, PrintsAndEnds) {
-    const Case& c = GetParam();
-    put("rom.bin", c.input);
-    const fixtures::RunResult result = run(QUENDRELL_ROMTEST, "quendrell-romtest", c.arguments);
-    EXPECT_EQ(result.output, BANNER + c.output);
-    EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(get("rom.bin"), c.input);
-    if (c.status != 0) {
-        EXPECT_FALSE(exists("out.bin"));
-    }
+    check(QUENDRELL_ROMTEST, "quendrell-romtest", BANNER);
 }
 
-INSTANTIATE_TEST_SUITE_P(Quendrell, QuendrellCase, testing::ValuesIn(cases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Quendrell, QuendrellCase, testing::ValuesIn(cases()), fixtures::case_name);
 
 class Quendrell : public fixtures::EndToEnd {};
 
